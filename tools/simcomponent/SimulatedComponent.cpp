@@ -230,7 +230,7 @@ class Script {
   static Script FromEnvironment() {
     Script script;
     const std::string path = EnvironmentValue(kScriptVariable);
-    if (!path.empty()) script.Parse(ReadFile(path));
+    if (!path.empty()) script.Parse(ReadWholeFile(path));
     return script;
   }
 
@@ -241,7 +241,7 @@ class Script {
 
  private:
   // An unreadable file reads as empty, which leaves every operation succeeding.
-  static std::string ReadFile(const std::string& path) {
+  static std::string ReadWholeFile(const std::string& path) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string text;
@@ -254,7 +254,8 @@ class Script {
   }
 
   void Parse(const std::string& text) {
-    size_t start = 0;
+    // Editors on Windows may save a UTF-8 byte order mark; it is not part of the first line.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     for (int lineNumber = 1; start < text.size(); ++lineNumber) {
       size_t end = text.find('\n', start);
       if (end == std::string::npos) end = text.size();
@@ -304,8 +305,6 @@ class SimulatedControl final : public contract::INetMeetingControl {
       : m_script(std::move(script)), m_log(std::move(log)) {
     InterlockedIncrement(&g_moduleRefs);
   }
-
-  const CallLog& Log() const { return m_log; }
 
   contract::Result SARNIVOX_COMCALL QueryInterface(const contract::Guid& iid,
                                                    void** object) override {
@@ -495,7 +494,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
   return g_factory.QueryInterface(iid, object);
 }
 
-STDAPI DllCanUnloadNow() { return g_moduleRefs == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  return InterlockedCompareExchange(&g_moduleRefs, 0, 0) == 0 ? S_OK : S_FALSE;
+}
 
 // Per user, so registering needs no administrator.
 STDAPI DllRegisterServer() {
