@@ -94,6 +94,32 @@ TEST(TextModeReader, LongLastLineIsAllocatedForItsLengthWhenTheRestIsKnown) {
   EXPECT_LE(line.capacity(), longLine.size() + 4096);
 }
 
+// A file that grows while it is read: what the source said was left is too little.
+class GrowingSource : public ByteSource {
+ public:
+  explicit GrowingSource(std::string bytes) : m_bytes(std::move(bytes)) {}
+  size_t Read(char* buffer, size_t capacity) override {
+    if (m_offset == m_bytes.size() && m_growths-- > 0) m_bytes.append(100000, 'g');
+    const size_t size = std::min(capacity, m_bytes.size() - m_offset);
+    std::memcpy(buffer, m_bytes.data() + m_offset, size);
+    m_offset += size;
+    return size;
+  }
+  std::optional<uint64_t> RemainingHint() const override { return m_bytes.size() - m_offset; }
+
+ private:
+  std::string m_bytes;
+  size_t m_offset = 0;
+  int m_growths = 3;
+};
+
+TEST(TextModeReader, FileGrowingWhileReadIsReadToItsNewEnd) {
+  GrowingSource source("a\n" + std::string(50000, 'x'));
+  TextModeReader reader(source, 4096);
+  EXPECT_EQ(ReadAllLines(reader),
+            (std::vector<std::string>{"a", std::string(50000, 'x') + std::string(300000, 'g')}));
+}
+
 TEST(TextModeReader, NothingIsReadAfterCtrlZ) {
   ChunkedSource source("stop\x1A" + std::string(10000, 'y'), {8});
   TextModeReader reader(source);
