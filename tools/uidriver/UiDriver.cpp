@@ -508,13 +508,14 @@ struct Options {
   std::string commandLine;
   std::string directory;
   std::string dialogCaption = "NetMeeting";
+  std::string holdForWriting;
   std::vector<Action> actions;
 };
 
 const char* const kUsage =
     "usage: UiDriver.exe --report <file> [--timeout-ms N] [--exe <path>]\n"
     "         (--cmdline <command line> | --cmdline-file <file>) [--cwd <dir>]\n"
-    "         [--dialog-caption <text>] [action ...]\n"
+    "         [--dialog-caption <text>] [--hold <file>] [action ...]\n"
     "actions: msgbox | dialog:yes|no|enter|escape|close|altf4|none | f1 | helpbox |\n"
     "         sleep:<ms> | kill | wait-exit (implied at the end)\n";
 
@@ -564,7 +565,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--report" || arg == "--timeout-ms" || arg == "--exe" || arg == "--cmdline" ||
-        arg == "--cmdline-file" || arg == "--cwd" || arg == "--dialog-caption") {
+        arg == "--cmdline-file" || arg == "--cwd" || arg == "--dialog-caption" || arg == "--hold") {
       if (!hasValue) return "missing value for " + arg;
       const std::string value = argv[++i];
       if (arg == "--report") {
@@ -589,6 +590,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
         }
       } else if (arg == "--cwd") {
         options.directory = ToWindowsPath(value);
+      } else if (arg == "--hold") {
+        options.holdForWriting = ToWindowsPath(value);
       } else {
         options.dialogCaption = value;
       }
@@ -1037,6 +1040,17 @@ int main(int argc, char** argv) {
     report.Write(Record("error").Str("message", "usage: " + problem));
     std::fprintf(stderr, "UiDriver: %s\n%s", problem.c_str(), kUsage);
     return kExitUsage;
+  }
+  // A writer in this prefix for the whole run, as an editor holding the file would be.
+  UniqueHandle held;
+  if (!options.holdForWriting.empty()) {
+    held = UniqueHandle(CreateFileA(options.holdForWriting.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) {
+      report.Write(Record("error").Str("message", "cannot hold " + options.holdForWriting));
+      return kExitFailed;
+    }
   }
   Driver driver(options, report);
   try {

@@ -133,6 +133,13 @@ sarnivox_wine_up() {
       echo "sarnivox_wine_up: regsvr32 $dll failed" >&2
       return 1
     }
+    # Wine's HKEY_CLASSES_ROOT is the machine's classes alone: it does not merge the per-user
+    # registration that Windows would find, so the prefix gets a machine-wide copy as well.
+    local clsid='Software\Classes\CLSID\{7B956261-C955-11D0-9225-006097498625}'
+    wine reg copy "HKCU\\$clsid" "HKLM\\$clsid" /s /f >/dev/null 2>&1 </dev/null || {
+      echo "sarnivox_wine_up: copying the registration of $dll failed" >&2
+      return 1
+    }
   fi
   return 0
 }
