@@ -36,7 +36,8 @@ class Case:
 
     def __init__(self, name, why, file=ASK, script="", debug=True, calls=(), boxes=(),
                  answer=None, exit=0, cmdline=None, file_name="call.txt", path=None,
-                 extra_actions=(), args=None, setup=None, timeout_ms=20000, checks=()):
+                 extra_actions=(), args=None, setup=None, timeout_ms=20000, checks=(),
+                 box_icon="information"):
         self.name, self.why = name, why
         self.file, self.script, self.debug = file, script, debug
         self.calls = None if calls is None else list(calls)
@@ -44,6 +45,7 @@ class Case:
         self.cmdline, self.file_name, self.path = cmdline, file_name, path
         self.extra_actions, self.args = list(extra_actions), args
         self.setup, self.timeout_ms, self.checks = setup, timeout_ms, list(checks)
+        self.box_icon = box_icon
 
 
 def with_quiet_twins(cases):
@@ -197,7 +199,9 @@ CASES = with_quiet_twins([
          boxes=["Open command file '{file}' failed reason 5"], exit=5),
     Case("open_path_over_260", "a path beyond MAX_PATH is shown whole and fails cleanly",
          file=None, path="{dir}\\" + "p" * 300 + "\\call.txt", calls=["Release"],
-         boxes=["Open command file '{file}' failed reason 3"], exit=5),
+         boxes=["Open command file '{file}' failed reason 3"], exit=5,
+         # The driver tells icons apart by their pixels, which a box this wide defeats.
+         box_icon=None),
     Case("record_cut_short", "Ctrl-Z before the sixth line ends the record",
          file=b"start\r\n1\r\na\r\nb\r\nc\r\nd\r\n\x1ae\r\n", calls=["Release"],
          boxes=["Read command file '{file}' failed end-of-file"], exit=7),
@@ -251,8 +255,10 @@ CASES = with_quiet_twins([
     Case("name_twice", "the right-most name wins: the /debug before it is ignored",
          file=b"stop\r\n", script="Stop 1\n", cmdline='"{exe}" /debug x\\Sarnivox.exe {file}',
          calls=["Stop", "Release"], exit=12),
-    Case("empty_command_line", "an empty command line ends at once", cmdline="",
-         calls=[], exit=2),
+    # (An empty command line cannot be given under Wine, which then passes the program's path.)
+    Case("no_command_file_path", "nothing after the switch: the empty path fails to open",
+         cmdline='"{exe}" /debug', calls=["Release"],
+         boxes=["Open command file '' failed reason 3"], exit=5),
 
     # The dialog's ways to answer, and help.
     Case("dialog_enter", "Enter presses the default button, Yes", answer="enter",
@@ -264,7 +270,7 @@ CASES = with_quiet_twins([
     Case("dialog_alt_f4", "Alt+F4 is No", answer="altf4",
          calls=["IsInstalled", "CheckConfiguration", "Release"]),
     Case("dialog_help", "F1 asks the help system for Sarnivox.HLP and leaves the dialog open",
-         extra_actions=["f1", "helpbox"], answer="no",
+         extra_actions=["dialog:none", "f1", "helpbox"], answer="no",
          calls=["IsInstalled", "CheckConfiguration", "Release"],
          checks=[helpbox_asks_for_help_file], timeout_ms=60000),
 ])
@@ -415,12 +421,14 @@ def run_case(case, build, state):
     for record in report:
         if record["kind"] == "msgbox":
             expect("box caption", record["caption"], "Sarnivox")
-            expect("box icon", record.get("icon"), "information")
+            if case.box_icon:
+                expect("box icon", record.get("icon"), case.box_icon)
+    # The first sighting shows the dialog as created; later ones may follow other windows.
     dialogs = [r for r in report if r["kind"] == "dialog"]
-    expect("dialogs shown", len(dialogs), 1 if case.answer else 0)
-    for record in dialogs:
+    expect("dialog shown", bool(dialogs), bool(case.answer))
+    if dialogs:
         try:
-            check_dialog(record)
+            check_dialog(dialogs[0])
         except AssertionError as error:
             problems.append(str(error))
     for check in case.checks:

@@ -492,7 +492,7 @@ std::string ToWindowsPath(const std::string& path) {
 
 // --- Options ---
 
-enum class ActionKind { MessageBox, Dialog, F1, HelpBox, WaitExit, Kill, Sleep };
+enum class ActionKind { MessageBox, Dialog, F1, HelpBox, WaitExit, Kill, Sleep, Respond };
 
 struct Action {
   ActionKind kind;
@@ -517,7 +517,7 @@ const char* const kUsage =
     "         (--cmdline <command line> | --cmdline-file <file>) [--cwd <dir>]\n"
     "         [--dialog-caption <text>] [--hold <file>] [action ...]\n"
     "actions: msgbox | dialog:yes|no|enter|escape|close|altf4|none | f1 | helpbox |\n"
-    "         sleep:<ms> | kill | wait-exit (implied at the end)\n";
+    "         respond:yes|no | sleep:<ms> | kill | wait-exit (implied at the end)\n";
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -548,6 +548,10 @@ bool ParseAction(const std::string& text, Action& action) {
       return false;
     }
     action = {ActionKind::Dialog, answer};
+  } else if (text.rfind("respond:", 0) == 0) {
+    const std::string answer = text.substr(8);
+    if (answer != "yes" && answer != "no") return false;
+    action = {ActionKind::Respond, answer};
   } else if (text.rfind("sleep:", 0) == 0) {
     const std::string ms = text.substr(6);
     if (ms.empty() || ms.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -672,6 +676,9 @@ class Driver {
           break;
         case ActionKind::Sleep:
           Sleep(static_cast<DWORD>(std::strtoul(action.argument.c_str(), nullptr, 10)));
+          break;
+        case ActionKind::Respond:
+          DoRespond(action.argument);
           break;
       }
     }
@@ -929,6 +936,30 @@ class Driver {
     } else if (answer == "altf4") {
       BringToFront(dlg);
       SendKeys({{VK_MENU, false}, {VK_F4, false}, {VK_F4, true}, {VK_MENU, true}});
+    }
+  }
+
+  // Answers whatever the program shows until it ends: message boxes with OK, the dialog with
+  // `answer`. For unattended runs, where the windows to come are not known in advance.
+  void DoRespond(const std::string& answer) {
+    ULONGLONG deadline = Deadline();
+    while (child_.Running()) {
+      for (HWND hwnd : VisibleTopLevelWindows()) {
+        if (ProcessOf(hwnd) != child_.Pid() || handled_.count(hwnd) != 0) continue;
+        switch (Classify(hwnd)) {
+          case WindowKind::MessageBox:
+            DoMessageBox();
+            break;
+          case WindowKind::Dialog:
+            DoDialog(answer);
+            break;
+          case WindowKind::Other:
+            Unexpected(hwnd, "respond");
+        }
+        deadline = Deadline();
+      }
+      if (GetTickCount64() >= deadline) throw DriverError("timeout while responding");
+      Sleep(kPollMs);
     }
   }
 
