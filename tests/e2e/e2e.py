@@ -37,7 +37,7 @@ class Case:
     def __init__(self, name, why, file=ASK, script="", debug=True, calls=(), boxes=(),
                  answer=None, exit=0, cmdline=None, file_name="call.txt", path=None,
                  extra_actions=(), args=None, setup=None, timeout_ms=20000, checks=(),
-                 box_icon="information"):
+                 box_icon="information", screenshot=False):
         self.name, self.why = name, why
         self.file, self.script, self.debug = file, script, debug
         self.calls = None if calls is None else list(calls)
@@ -45,7 +45,7 @@ class Case:
         self.cmdline, self.file_name, self.path = cmdline, file_name, path
         self.extra_actions, self.args = list(extra_actions), args
         self.setup, self.timeout_ms, self.checks = setup, timeout_ms, list(checks)
-        self.box_icon = box_icon
+        self.box_icon, self.screenshot = box_icon, screenshot
 
 
 def with_quiet_twins(cases):
@@ -269,6 +269,9 @@ CASES = with_quiet_twins([
          calls=["IsInstalled", "CheckConfiguration", "Release"]),
     Case("dialog_alt_f4", "Alt+F4 is No", answer="altf4",
          calls=["IsInstalled", "CheckConfiguration", "Release"]),
+    Case("dialog_screenshot", "the dialog as it looks, for the documentation",
+         extra_actions=["dialog:none", "sleep:4000"], answer="no",
+         calls=["IsInstalled", "CheckConfiguration", "Release"], screenshot=True),
     Case("dialog_help", "F1 asks the help system for Sarnivox.HLP and leaves the dialog open",
          extra_actions=["dialog:none", "f1", "helpbox"], answer="no",
          calls=["IsInstalled", "CheckConfiguration", "Release"],
@@ -311,6 +314,28 @@ def check_dialog(record):
     expected_top = (area[1] + area[3]) // 2 - (bottom - top) // 2
     assert (left, top) == (expected_left, expected_top), \
         "not centred on the work area: %r" % record
+
+
+def take_screenshot(report_file, env, target):
+    """Once the driver has seen the dialog, photographs the screen and cuts the dialog out."""
+    deadline = time.time() + 60
+    while time.time() < deadline:
+        if os.path.exists(report_file):
+            dialogs = [r for r in parse_report(open(report_file, errors="replace").read())
+                       if r["kind"] == "dialog"]
+            if dialogs:
+                break
+        time.sleep(0.1)
+    else:
+        raise AssertionError("the dialog never appeared for the screenshot")
+    time.sleep(0.5)
+    left, top, right, bottom = map(int, dialogs[0]["rect"].split(","))
+    margin = 12
+    crop = "%dx%d+%d+%d" % (right - left + 2 * margin, bottom - top + 2 * margin,
+                            max(left - margin, 0), max(top - margin, 0))
+    subprocess.run(["/usr/bin/import", "-window", "root", "-crop", crop, "+repage", target],
+                   env=env, check=True, stdin=subprocess.DEVNULL)
+    assert os.path.getsize(target) > 1000, "the screenshot is empty"
 
 
 def snapshot(folder):
@@ -385,6 +410,8 @@ def run_case(case, build, state):
                                    stdin=subprocess.DEVNULL)
         if background:
             background.start()
+        if case.screenshot:
+            take_screenshot(report_file, env, os.path.join(build, "e2e", "start-prompt.png"))
         driver_status = process.wait(timeout=case.timeout_ms / 1000 * 3 + 60)
     if background:
         background.join()
