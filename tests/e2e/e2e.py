@@ -37,7 +37,7 @@ class Case:
     def __init__(self, name, why, file=ASK, script="", debug=True, calls=(), boxes=(),
                  answer=None, exit=0, cmdline=None, file_name="call.txt", path=None,
                  extra_actions=(), args=None, setup=None, timeout_ms=20000, checks=(),
-                 box_icon="information", screenshot=False):
+                 box_icon="information", screenshot=False, env=None):
         self.name, self.why = name, why
         self.file, self.script, self.debug = file, script, debug
         self.calls = None if calls is None else list(calls)
@@ -45,7 +45,7 @@ class Case:
         self.cmdline, self.file_name, self.path = cmdline, file_name, path
         self.extra_actions, self.args = list(extra_actions), args
         self.setup, self.timeout_ms, self.checks = setup, timeout_ms, list(checks)
-        self.box_icon, self.screenshot = box_icon, screenshot
+        self.box_icon, self.screenshot, self.env = box_icon, screenshot, dict(env or {})
 
 
 def with_quiet_twins(cases):
@@ -111,6 +111,16 @@ def log_line_matches(pattern):
         assert any(re.fullmatch(pattern, entry) for entry in log), \
             "no component log line matches %r" % pattern
     return check
+
+
+def help_failure_box(log, report):
+    boxes = [r for r in report if r["kind"] == "helpbox"]
+    assert len(boxes) == 1, "expected one help reaction, got %r" % boxes
+    box = boxes[0]
+    assert box.get("process") == "target", box
+    assert (box.get("caption"), box.get("text")) == ("Sarnivox", "Failed to launch help."), box
+    assert box.get("owner_is_dialog") == "1", "the box is not owned by the dialog: %r" % box
+    assert box.get("dialog_still_open") == "1", "the dialog closed"
 
 
 def helpbox_asks_for_help_file(log, report):
@@ -269,6 +279,11 @@ CASES = with_quiet_twins([
          calls=["IsInstalled", "CheckConfiguration", "Release"]),
     Case("dialog_alt_f4", "Alt+F4 is No", answer="altf4",
          calls=["IsInstalled", "CheckConfiguration", "Release"]),
+    Case("dialog_help_cannot_start", "without a help system the failure box appears",
+         extra_actions=["dialog:none", "f1", "helpbox"], answer="no",
+         env={"WINEDLLOVERRIDES": "mscoree,mshtml=;winhlp32.exe=d"},
+         calls=["IsInstalled", "CheckConfiguration", "Release"],
+         checks=[help_failure_box], timeout_ms=60000),
     Case("dialog_screenshot", "the dialog as it looks, for the documentation",
          extra_actions=["dialog:none", "sleep:4000"], answer="no",
          calls=["IsInstalled", "CheckConfiguration", "Release"], screenshot=True),
@@ -375,6 +390,7 @@ def run_case(case, build, state):
     log = os.path.join(work, "component.log")
     with open(script, "w") as f:
         f.write(case.script)
+    env.update(case.env)
     env["SARNIVOX_SIM_SCRIPT"] = windows_path(script)
     env["SARNIVOX_SIM_LOG"] = windows_path(log)
 
