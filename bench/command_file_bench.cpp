@@ -82,7 +82,7 @@ size_t MiBFromEnvironment(const char* name, size_t fallback) {
   std::exit(1);
 }
 
-// The command file as the program sees it: POSIX reads, the rest from fstat and lseek.
+// The command file as the program sees it: POSIX reads, positions from lseek.
 class PosixFileSource : public ByteSource {
  public:
   explicit PosixFileSource(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY)) {
@@ -100,13 +100,16 @@ class PosixFileSource : public ByteSource {
     }
   }
 
-  std::optional<uint64_t> RemainingHint() const override {
-    struct stat status {};
+  std::optional<uint64_t> Position() const override {
     const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
-    if (::fstat(m_fd, &status) != 0 || position < 0 || status.st_size < position) {
-      return std::nullopt;
+    if (position < 0) return std::nullopt;
+    return static_cast<uint64_t>(position);
+  }
+
+  void Seek(uint64_t position) override {
+    if (::lseek(m_fd, static_cast<off_t>(position), SEEK_SET) < 0) {
+      throw CFileException(CFileException::badSeek);
     }
-    return static_cast<uint64_t>(status.st_size - position);
   }
 
   int Descriptor() const { return m_fd; }

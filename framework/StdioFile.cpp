@@ -40,14 +40,17 @@ size_t CStdioFile::HandleSource::Read(char* buffer, size_t capacity) {
   return received;
 }
 
-std::optional<uint64_t> CStdioFile::HandleSource::RemainingHint() const {
-  LARGE_INTEGER size;
+std::optional<uint64_t> CStdioFile::HandleSource::Position() const {
   LARGE_INTEGER position;
   const LARGE_INTEGER zero = {};
-  if (!GetFileSizeEx(m_handle, &size) ||
-      !SetFilePointerEx(m_handle, zero, &position, FILE_CURRENT) ||
-      position.QuadPart > size.QuadPart) {
-    return std::nullopt;
+  if (!SetFilePointerEx(m_handle, zero, &position, FILE_CURRENT)) return std::nullopt;
+  return static_cast<uint64_t>(position.QuadPart);
+}
+
+void CStdioFile::HandleSource::Seek(uint64_t position) {
+  LARGE_INTEGER target;
+  target.QuadPart = static_cast<LONGLONG>(position);
+  if (!SetFilePointerEx(m_handle, target, nullptr, FILE_BEGIN)) {
+    throw CFileException(CFileException::genericException);
   }
-  return static_cast<uint64_t>(size.QuadPart - position.QuadPart);
 }

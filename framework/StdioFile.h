@@ -67,7 +67,8 @@ class CStdioFile {
    public:
     explicit HandleSource(HANDLE handle) : m_handle(handle) {}
     size_t Read(char* buffer, size_t capacity) override;
-    std::optional<uint64_t> RemainingHint() const override;
+    std::optional<uint64_t> Position() const override;
+    void Seek(uint64_t position) override;
 
    private:
     HANDLE m_handle;

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
-constexpr uint64_t kGrowthLookahead = 4;
 
 // Collapses each CR LF pair inside [data, data + size) into LF; returns the new size.
 size_t CollapseCrLf(char* data, size_t size) {
@@ -58,32 +58,43 @@ bool TextModeReader::Refill() {
   return size > 0 || !m_atEnd;
 }
 
-void TextModeReader::AppendToLine(std::string& line, const char* data, size_t size) {
-  const size_t needed = line.size() + size;
-  if (needed > line.capacity()) {
-    size_t target = std::max(needed, line.capacity() * 2);
-    // The long line is usually the last one. Once what is left of the source is within a few
-    // doublings, size the line for all of it at once: doubling up to it would hold up to three
-    // times its length at the last step.
-    if (auto remaining = m_source.RemainingHint()) {
-      const uint64_t bound =
-          uint64_t{needed} + (m_end - m_position - size) + (m_heldBackCr ? 1 : 0) + *remaining;
-      if (bound <= uint64_t{target} * kGrowthLookahead && bound <= line.max_size()) {
-        target = static_cast<size_t>(bound);
-      }
+// A line that outgrows the buffer is measured ahead in raw reads and then held in one
+// allocation of its length: doubling would hold up to three times the line at its last step.
+void TextModeReader::ReserveRestOfLine(std::string& line) {
+  const std::optional<uint64_t> start = m_source.Position();
+  if (!start) return;
+  const uint64_t ahead = RawBytesToLineEnd();
+  m_source.Seek(*start);
+  // Raw bytes bound the decoded ones: CR LF only ever shrinks to LF.
+  const uint64_t length = uint64_t{line.size()} + (m_heldBackCr ? 1 : 0) + ahead;
+  if (length > line.max_size()) throw std::bad_alloc();
+  std::string sized;
+  sized.reserve(static_cast<size_t>(length));
+  sized.append(line);
+  line.swap(sized);
+}
+
+uint64_t TextModeReader::RawBytesToLineEnd() {
+  m_lookahead.resize(m_buffer.size());
+  uint64_t counted = 0;
+  for (;;) {
+    const size_t received = m_source.Read(m_lookahead.data(), m_lookahead.size());
+    if (received == 0) return counted;
+    const char* data = m_lookahead.data();
+    const auto* lineFeed = static_cast<const char*>(std::memchr(data, '\n', received));
+    const size_t scanned = lineFeed != nullptr ? static_cast<size_t>(lineFeed - data) : received;
+    if (auto* ctrlZ = static_cast<const char*>(std::memchr(data, kCtrlZ, scanned))) {
+      return counted + static_cast<size_t>(ctrlZ - data);
     }
-    // A fresh string takes exactly the capacity asked for; reserve() on a grown one may double.
-    std::string grown;
-    grown.reserve(std::min(target, grown.max_size()));
-    grown.append(line);
-    line.swap(grown);
+    counted += scanned;
+    if (lineFeed != nullptr) return counted;
   }
-  line.append(data, size);
 }
 
 bool TextModeReader::ReadString(std::string& line) {
   line.clear();
   bool readAnything = false;
+  bool measured = false;
   for (;;) {
     if (m_position == m_end) {
       if (!Refill()) return readAnything;
@@ -94,11 +105,16 @@ bool TextModeReader::ReadString(std::string& line) {
     const size_t available = m_end - m_position;
     if (auto* lineFeed = std::memchr(begin, '\n', available)) {
       const size_t length = static_cast<size_t>(static_cast<const char*>(lineFeed) - begin);
-      AppendToLine(line, begin, length);
+      line.append(begin, length);
       m_position += length + 1;
       return true;
     }
-    AppendToLine(line, begin, available);
+    line.append(begin, available);
     m_position = m_end;
+    // After a Ctrl-Z the line is complete and the source must not be read again.
+    if (!measured && !m_atEnd && line.size() >= m_buffer.size()) {
+      measured = true;
+      ReserveRestOfLine(line);
+    }
   }
 }

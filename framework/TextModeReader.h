@@ -14,8 +14,11 @@ class ByteSource {
   // Reads up to `capacity` bytes; returns 0 only at the end of the stream.
   // Throws CFileException when the read itself fails.
   virtual size_t Read(char* buffer, size_t capacity) = 0;
-  // Bytes still to come, when the source knows; lets one long line be allocated once.
-  virtual std::optional<uint64_t> RemainingHint() const { return std::nullopt; }
+  // Where the next read starts, when the source can go back there with Seek. Lets a reader
+  // measure a long line ahead and hold it in one allocation of its length.
+  virtual std::optional<uint64_t> Position() const { return std::nullopt; }
+  // Called only with a position this source gave. Throws CFileException when it fails.
+  virtual void Seek(uint64_t /*position*/) {}
 };
 
 class TextModeReader {
@@ -32,10 +35,12 @@ class TextModeReader {
 
  private:
   bool Refill();
-  void AppendToLine(std::string& line, const char* data, size_t size);
+  void ReserveRestOfLine(std::string& line);
+  uint64_t RawBytesToLineEnd();
 
   ByteSource& m_source;
   std::vector<char> m_buffer;
+  std::vector<char> m_lookahead;
   size_t m_position = 0;
   size_t m_end = 0;
   bool m_heldBackCr = false;

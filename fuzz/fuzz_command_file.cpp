@@ -26,7 +26,7 @@ constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 // Input layout: buffer size, flags, failing read, chunk sizes, then the file's bytes.
 struct Plan {
   size_t bufferSize = 0;
-  bool hint = false;
+  bool seekable = false;
   bool debugMode = false;
   size_t failOnRead = 0;  // 0: every read succeeds
   std::vector<size_t> chunkSizes;
@@ -38,7 +38,7 @@ std::optional<Plan> ParsePlan(const uint8_t* data, size_t size) {
   Plan plan;
   // Mostly tiny buffers, so reads end inside CR LF pairs; sometimes the program's own size.
   plan.bufferSize = data[0] >= 0xE0 ? TextModeReader::kDefaultBufferSize : 2 + data[0] % 32;
-  plan.hint = (data[1] & 1) != 0;
+  plan.seekable = (data[1] & 1) != 0;
   plan.debugMode = (data[1] & 2) != 0;
   const size_t chunkCount = (data[1] >> 2) & 7;
   plan.failOnRead = data[2];
@@ -51,9 +51,9 @@ std::optional<Plan> ParsePlan(const uint8_t* data, size_t size) {
 // Serves the file in reads cycling through the chunk sizes and records misuse by the reader.
 class PlannedSource : public ByteSource {
  public:
-  PlannedSource(const std::string& bytes, const std::vector<size_t>& chunkSizes, bool hint,
+  PlannedSource(const std::string& bytes, const std::vector<size_t>& chunkSizes, bool seekable,
                 size_t failOnRead)
-      : m_bytes(bytes), m_chunkSizes(chunkSizes), m_hint(hint), m_failOnRead(failOnRead) {}
+      : m_bytes(bytes), m_chunkSizes(chunkSizes), m_seekable(seekable), m_failOnRead(failOnRead) {}
 
   size_t Read(char* buffer, size_t capacity) override {
     FUZZ_CHECK(capacity > 0);     // a zero-byte read would look like the end of the file
@@ -69,9 +69,16 @@ class PlannedSource : public ByteSource {
     return size;
   }
 
-  std::optional<uint64_t> RemainingHint() const override {
-    if (!m_hint) return std::nullopt;
-    return m_bytes.size() - m_offset;
+  std::optional<uint64_t> Position() const override {
+    if (!m_seekable) return std::nullopt;
+    return m_offset;
+  }
+
+  // Going back re-reads what the reader only measured; the end is then still to come.
+  void Seek(uint64_t position) override {
+    FUZZ_CHECK(m_seekable && position <= m_offset);
+    m_offset = static_cast<size_t>(position);
+    m_deliveredEnd = false;
   }
 
   size_t Reads() const { return m_reads; }
@@ -79,7 +86,7 @@ class PlannedSource : public ByteSource {
  private:
   const std::string& m_bytes;
   const std::vector<size_t>& m_chunkSizes;
-  bool m_hint;
+  bool m_seekable;
   size_t m_failOnRead;
   size_t m_offset = 0;
   size_t m_reads = 0;
@@ -184,8 +191,8 @@ class CountingCommandFile : public CommandFile {
 };
 
 Outcome RunRequest(const Plan& plan, const std::vector<size_t>& chunkSizes, size_t bufferSize,
-                   bool hint, size_t failOnRead, size_t* sourceReads = nullptr) {
-  PlannedSource source(plan.file, chunkSizes, hint, failOnRead);
+                   bool seekable, size_t failOnRead, size_t* sourceReads = nullptr) {
+  PlannedSource source(plan.file, chunkSizes, seekable, failOnRead);
   TextModeReader reader(source, bufferSize);
   CountingCommandFile file(reader);
   RecordingDisplay display;
@@ -203,7 +210,7 @@ Outcome RunRequest(const Plan& plan, const std::vector<size_t>& chunkSizes, size
 }
 
 void CheckLines(const Plan& plan, const std::vector<std::string>& expected) {
-  PlannedSource source(plan.file, plan.chunkSizes, plan.hint, 0);
+  PlannedSource source(plan.file, plan.chunkSizes, plan.seekable, 0);
   TextModeReader reader(source, plan.bufferSize);
   std::vector<std::string> lines;
   std::string line;
@@ -227,16 +234,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Outcome expected = ReferenceOutcome(lines, plan->debugMode);
   const size_t wholeBuffer = plan->file.size() + 1;  // one read takes the whole file
   size_t plannedReads = 0;
-  FUZZ_CHECK(RunRequest(*plan, plan->chunkSizes, plan->bufferSize, plan->hint, 0, &plannedReads) ==
-             expected);
-  FUZZ_CHECK(RunRequest(*plan, plan->chunkSizes, plan->bufferSize, !plan->hint, 0) == expected);
+  FUZZ_CHECK(RunRequest(*plan, plan->chunkSizes, plan->bufferSize, plan->seekable, 0,
+                        &plannedReads) == expected);
+  FUZZ_CHECK(RunRequest(*plan, plan->chunkSizes, plan->bufferSize, !plan->seekable, 0) == expected);
   FUZZ_CHECK(RunRequest(*plan, {}, wholeBuffer, false, 0) == expected);
   FUZZ_CHECK(RunRequest(*plan, {}, wholeBuffer, true, 0) == expected);
 
   // A failing read aborts the run if the request needed it, and changes nothing otherwise.
   if (plan->failOnRead != 0) {
     const Outcome failed =
-        RunRequest(*plan, plan->chunkSizes, plan->bufferSize, plan->hint, plan->failOnRead);
+        RunRequest(*plan, plan->chunkSizes, plan->bufferSize, plan->seekable, plan->failOnRead);
     if (plan->failOnRead > plannedReads) {
       FUZZ_CHECK(failed == expected);
     } else {

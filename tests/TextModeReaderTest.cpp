@@ -52,15 +52,19 @@ const std::vector<std::vector<size_t>> kChunkings = {{}, {1}, {2}, {3}, {1, 2}, 
 
 class DecodeTest : public testing::TestWithParam<DecodeCase> {};
 
+// Tiny buffers make every line a long one, so the seekable runs measure lines ahead.
 TEST_P(DecodeTest, SameLinesForEveryReadBoundary) {
   const auto& row = GetParam();
-  for (const auto& chunking : kChunkings) {
-    for (size_t bufferSize : {size_t{2}, size_t{3}, size_t{4096}}) {
-      SCOPED_TRACE(testing::Message() << "buffer " << bufferSize << ", chunking size "
-                                      << chunking.size() << (chunking.empty() ? 0 : chunking[0]));
-      ChunkedSource source(row.bytes, chunking);
-      TextModeReader reader(source, bufferSize);
-      EXPECT_EQ(ReadAllLines(reader), row.lines);
+  for (bool seekable : {false, true}) {
+    for (const auto& chunking : kChunkings) {
+      for (size_t bufferSize : {size_t{2}, size_t{3}, size_t{4096}}) {
+        SCOPED_TRACE(testing::Message() << (seekable ? "seekable" : "stream") << ", buffer "
+                                        << bufferSize << ", chunking " << chunking.size() << "/"
+                                        << (chunking.empty() ? 0 : chunking[0]));
+        ChunkedSource source(row.bytes, chunking, seekable);
+        TextModeReader reader(source, bufferSize);
+        EXPECT_EQ(ReadAllLines(reader), row.lines);
+      }
     }
   }
 }
@@ -82,22 +86,36 @@ TEST(TextModeReader, LongLastLineIsReadWhole) {
   EXPECT_EQ(ReadAllLines(reader), (std::vector<std::string>{"start", longLine}));
 }
 
-TEST(TextModeReader, LongLastLineIsAllocatedForItsLengthWhenTheRestIsKnown) {
+TEST(TextModeReader, LongLineInASeekableSourceIsAllocatedForItsLength) {
   const std::string longLine(3 * 1024 * 1024 + 17, 'x');
-  ChunkedSource source("a\n" + longLine, {}, /*reportsRemaining=*/true);
-  TextModeReader reader(source, 4096);
-  std::string line;
-  ASSERT_TRUE(reader.ReadString(line));
-  ASSERT_TRUE(reader.ReadString(line));
-  EXPECT_EQ(line.size(), longLine.size());
-  // Doubling would end at 4 MiB; sized from the known rest it stays at the line's length.
-  EXPECT_LE(line.capacity(), longLine.size() + 4096);
+  // Last line, and a line followed by a tail twice its length: neither may be over-allocated.
+  for (const std::string& tail : {std::string(), "\r\n" + std::string(6 * 1024 * 1024, 't')}) {
+    SCOPED_TRACE(tail.size());
+    ChunkedSource source("a\n" + longLine + tail, {}, /*seekable=*/true);
+    TextModeReader reader(source, 4096);
+    std::string line;
+    ASSERT_TRUE(reader.ReadString(line));
+    ASSERT_TRUE(reader.ReadString(line));
+    EXPECT_EQ(line, longLine);
+    // Doubling would end at 4 MiB; measured ahead, the line is allocated once at its length.
+    EXPECT_LE(line.capacity(), longLine.size() + 2);
+  }
 }
 
-// A file that grows while it is read: what the source said was left is too little.
+TEST(TextModeReader, MeasuringAheadLeavesTheRestOfTheFileInPlace) {
+  const std::string longLine = std::string(70000, 'x') + "\r" + std::string(5000, 'y');
+  ChunkedSource source("start\r\n" + longLine + "\r\nnext\r\nz\x1Anever", {4095, 1},
+                       /*seekable=*/true);
+  TextModeReader reader(source, 4096);
+  EXPECT_EQ(ReadAllLines(reader), (std::vector<std::string>{"start", longLine, "next", "z"}));
+}
+
+// A file that grows while it is read, also after its long line was measured ahead.
 class GrowingSource : public ByteSource {
  public:
   explicit GrowingSource(std::string bytes) : m_bytes(std::move(bytes)) {}
+  std::optional<uint64_t> Position() const override { return m_offset; }
+  void Seek(uint64_t position) override { m_offset = static_cast<size_t>(position); }
   size_t Read(char* buffer, size_t capacity) override {
     if (m_offset == m_bytes.size() && m_growths-- > 0) m_bytes.append(100000, 'g');
     const size_t size = std::min(capacity, m_bytes.size() - m_offset);
@@ -105,7 +123,6 @@ class GrowingSource : public ByteSource {
     m_offset += size;
     return size;
   }
-  std::optional<uint64_t> RemainingHint() const override { return m_bytes.size() - m_offset; }
 
  private:
   std::string m_bytes;
@@ -124,7 +141,15 @@ TEST(TextModeReader, NothingIsReadAfterCtrlZ) {
   ChunkedSource source("stop\x1A" + std::string(10000, 'y'), {8});
   TextModeReader reader(source);
   EXPECT_EQ(ReadAllLines(reader), (std::vector<std::string>{"stop"}));
-  EXPECT_EQ(source.BytesServed(), 8u);
+  EXPECT_EQ(source.Offset(), 8u);
+}
+
+TEST(TextModeReader, LongLineEndedByCtrlZIsNotMeasuredPastIt) {
+  // The read that brings the Ctrl-Z also makes the line outgrow the buffer; a third read fails.
+  ChunkedSource source("ab" "cd\x1A" "after", {2, 3}, /*seekable=*/true);
+  source.FailOnRead(3);
+  TextModeReader reader(source, 4);
+  EXPECT_EQ(ReadAllLines(reader), (std::vector<std::string>{"abcd"}));
 }
 
 TEST(TextModeReader, EndOfFileIsStickyAndEmptiesTheLine) {
