@@ -34,7 +34,8 @@ missing_packages() {
 packages=(
   wine wine32:i386 wine64 xvfb xauth imagemagick
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  cmake g++ googletest libgtest-dev libbenchmark-dev zip
+  cmake g++ googletest libgtest-dev libbenchmark-dev zip python3
+  clang libclang-rt-14-dev
 )
 
 need_update=""
