@@ -74,13 +74,13 @@ void TextModeReader::ReserveRestOfLine(std::string& line) {
   line.swap(sized);
 }
 
+// Called once the buffer is used up, so the buffer itself holds the raw reads.
 uint64_t TextModeReader::RawBytesToLineEnd() {
-  m_lookahead.resize(m_buffer.size());
   uint64_t counted = 0;
   for (;;) {
-    const size_t received = m_source.Read(m_lookahead.data(), m_lookahead.size());
+    const size_t received = m_source.Read(m_buffer.data(), m_buffer.size());
     if (received == 0) return counted;
-    const char* data = m_lookahead.data();
+    const char* data = m_buffer.data();
     const auto* lineFeed = static_cast<const char*>(std::memchr(data, '\n', received));
     const size_t scanned = lineFeed != nullptr ? static_cast<size_t>(lineFeed - data) : received;
     if (auto* ctrlZ = static_cast<const char*>(std::memchr(data, kCtrlZ, scanned))) {

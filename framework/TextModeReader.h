@@ -40,7 +40,6 @@ class TextModeReader {
 
   ByteSource& m_source;
   std::vector<char> m_buffer;
-  std::vector<char> m_lookahead;
   size_t m_position = 0;
   size_t m_end = 0;
   bool m_heldBackCr = false;
