@@ -36,14 +36,14 @@ class Case:
 
     def __init__(self, name, why, file=ASK, script="", debug=True, calls=(), boxes=(),
                  answer=None, exit=0, cmdline=None, file_name="call.txt", path=None,
-                 extra_actions=(), args=None, setup=None, timeout_ms=20000, checks=(),
+                 extra_actions=(), setup=None, timeout_ms=20000, checks=(),
                  box_icon="information", screenshot=False, env=None):
         self.name, self.why = name, why
         self.file, self.script, self.debug = file, script, debug
         self.calls = None if calls is None else list(calls)
         self.boxes, self.answer, self.exit = list(boxes), answer, exit
         self.cmdline, self.file_name, self.path = cmdline, file_name, path
-        self.extra_actions, self.args = list(extra_actions), args
+        self.extra_actions = list(extra_actions)
         self.setup, self.timeout_ms, self.checks = setup, timeout_ms, list(checks)
         self.box_icon, self.screenshot, self.env = box_icon, screenshot, dict(env or {})
 
@@ -58,7 +58,7 @@ def with_quiet_twins(cases):
             twin = Case(case.name + "_quiet", case.why + " (without /debug: silent)",
                         file=case.file, script=case.script, debug=False, calls=case.calls,
                         answer=case.answer, exit=case.exit, file_name=case.file_name,
-                        path=case.path, args=case.args, setup=case.setup,
+                        path=case.path, setup=case.setup,
                         timeout_ms=case.timeout_ms, checks=case.checks)
             result.append(twin)
     return result
